@@ -1,0 +1,59 @@
+// Shared by the unit tests: a fresh simulated process for every test, and a
+// check that nothing misused the platform.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "launcher/launcher.h"
+#include "platform/sim/sim_control.h"
+
+class SimFixture : public ::testing::Test {
+ protected:
+  void SetUp() override { SimReset(); }
+  void TearDown() override {
+    for (const std::string& fault : SimFaults()) ADD_FAILURE() << fault;
+    SimReset();
+  }
+};
+
+// The argument text in a heap buffer of exactly its length and terminator,
+// so that a read past the end is caught by AddressSanitizer.
+inline std::vector<char> ExactText(const std::string& text) {
+  return std::vector<char>(text.c_str(), text.c_str() + text.size() + 1);
+}
+
+// Narrow test text to UTF-16, byte for byte; only for ASCII expectations.
+inline std::u16string Wide(const std::string& ascii) {
+  return std::u16string(ascii.begin(), ascii.end());
+}
+
+inline std::optional<std::u16string> WideOrNone(const WCHAR* text) {
+  if (text == nullptr) return std::nullopt;
+  return std::u16string(text);
+}
+
+inline const char* FailureName(LauncherFailure failure) {
+  switch (failure) {
+    case LauncherFailure::None: return "None";
+    case LauncherFailure::InvalidArgs: return "InvalidArgs";
+    case LauncherFailure::InvalidUser: return "InvalidUser";
+    case LauncherFailure::InvalidPassword: return "InvalidPassword";
+    case LauncherFailure::UnterminatedPassword: return "UnterminatedPassword";
+    case LauncherFailure::InvalidCommandText: return "InvalidCommandText";
+  }
+  return "?";
+}
+
+inline std::ostream& operator<<(std::ostream& out, LauncherFailure failure) {
+  return out << FailureName(failure);
+}
+
+// Runs the whole launcher on text, as WinMain would.
+inline DWORD RunOn(const std::string& text) {
+  std::vector<char> exact = ExactText(text);
+  return RunLauncher(exact.data());
+}
