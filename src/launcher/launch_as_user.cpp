@@ -6,6 +6,9 @@ DWORD LaunchAsUser(const LaunchRequest* request) {
   PROCESS_INFORMATION process = {};
   DWORD logonFlags = request->noProfile ? 0 : LOGON_WITH_PROFILE;
 
+  // A failure that sets no error of its own must not report a stale one
+  // left by an earlier call.
+  SetLastError(0);
   // The command buffer is ours and writable: the call may modify it. The
   // environment block is the narrow one captured by /env, so the creation
   // flags stay 0.

@@ -94,6 +94,10 @@ void SimSetEnvironment(const std::string& block);
 // lastError as the thread's last error (0 allowed).
 void SimFailCall(SimService service, int nth, DWORD lastError);
 
+// The nth call of service fails and leaves the thread's last error as it was,
+// as some platform stubs do.
+void SimFailCallKeepingLastError(SimService service, int nth);
+
 // After every successful call of service, the thread's last error is
 // lastError (as a MessageBoxA may leave one behind).
 void SimLeaveLastError(SimService service, DWORD lastError);

@@ -64,7 +64,11 @@ void SimSetEnvironment(const std::string& block) {
 }
 
 void SimFailCall(SimService service, int nth, DWORD error) {
-  Sim().failures.push_back(SimFailure{service, nth, error});
+  Sim().failures.push_back(SimFailure{service, nth, true, error});
+}
+
+void SimFailCallKeepingLastError(SimService service, int nth) {
+  Sim().failures.push_back(SimFailure{service, nth, false, 0});
 }
 
 void SimLeaveLastError(SimService service, DWORD error) {
@@ -113,7 +117,7 @@ bool SimBeginCall(SimService service) {
   int call = ++sim.callCounts[static_cast<int>(service)];
   for (const SimFailure& failure : sim.failures) {
     if (failure.service == service && failure.nth == call) {
-      lastError = failure.lastError;
+      if (failure.setsLastError) lastError = failure.lastError;
       return true;
     }
   }

@@ -11,6 +11,7 @@
 struct SimFailure {
   SimService service;
   int nth;
+  bool setsLastError;
   DWORD lastError;
 };
 
