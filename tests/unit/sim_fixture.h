@@ -57,3 +57,35 @@ inline DWORD RunOn(const std::string& text) {
   std::vector<char> exact = ExactText(text);
   return RunLauncher(exact.data());
 }
+
+// The events of one service, in call order.
+inline std::vector<SimEvent> EventsOf(SimService service) {
+  std::vector<SimEvent> events;
+  for (const SimEvent& event : SimEvents()) {
+    if (event.service == service) events.push_back(event);
+  }
+  return events;
+}
+
+// The objects that the successful calls of service handed out or were about,
+// in call order.
+inline std::vector<const void*> ObjectsOf(SimService service) {
+  std::vector<const void*> objects;
+  for (const SimEvent& event : EventsOf(service)) {
+    if (!event.failed) objects.push_back(event.object);
+  }
+  return objects;
+}
+
+inline bool AllZero(const unsigned char* bytes, SIZE_T size) {
+  for (SIZE_T i = 0; i < size; ++i) {
+    if (bytes[i] != 0) return false;
+  }
+  return true;
+}
+
+inline std::vector<const void*> LiveBlockPointers() {
+  std::vector<const void*> live;
+  for (const SimBlock& block : SimLiveBlocks()) live.push_back(block.block);
+  return live;
+}

@@ -30,7 +30,7 @@ LPCH WINAPI GetEnvironmentStrings() {
   char* block = static_cast<char*>(std::malloc(sim.environment.size() + 1));
   std::memcpy(block, sim.environment.data(), sim.environment.size());
   block[sim.environment.size()] = 0;
-  sim.environmentBlocks.insert(block);
+  sim.environmentBlocks[block] = sim.environment.size() + 1;
   SimLog(SimService::GetEnvironmentStrings, false, block).size =
       sim.environment.size() + 1;
   SimEndCall(SimService::GetEnvironmentStrings);
@@ -51,8 +51,8 @@ BOOL WINAPI FreeEnvironmentStringsA(LPCH block) {
     return FALSE;
   }
   SimEvent& event = SimLog(SimService::FreeEnvironmentStringsA, false, block);
-  event.size = sim.environment.size() + 1;
-  event.contents.assign(block, block + sim.environment.size() + 1);
+  event.size = entry->second;
+  event.contents.assign(block, block + entry->second);
   sim.environmentBlocks.erase(entry);
   std::free(block);
   SimEndCall(SimService::FreeEnvironmentStringsA);

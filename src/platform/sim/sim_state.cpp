@@ -41,8 +41,8 @@ void SimReset() {
   // Blocks a run legitimately keeps (values replaced by a repeated option
   // live until the process ends) end with the simulated process.
   for (const auto& entry : sim.blocks) std::free(const_cast<void*>(entry.first));
-  for (const void* block : sim.environmentBlocks) {
-    std::free(const_cast<void*>(block));
+  for (const auto& entry : sim.environmentBlocks) {
+    std::free(const_cast<void*>(entry.first));
   }
   sim = SimState{};
   sim.codePage = 1252;
@@ -97,8 +97,9 @@ std::vector<SimBlock> SimLiveBlocks() {
 }
 
 std::vector<const void*> SimLiveEnvironmentBlocks() {
-  const std::set<const void*>& blocks = Sim().environmentBlocks;
-  return std::vector<const void*>(blocks.begin(), blocks.end());
+  std::vector<const void*> live;
+  for (const auto& entry : Sim().environmentBlocks) live.push_back(entry.first);
+  return live;
 }
 
 std::vector<HANDLE> SimOpenHandles() {

@@ -31,7 +31,7 @@ struct SimState {
   std::map<const void*, SIZE_T> blocks;
   SIZE_T heapBytesLive;
   SIZE_T heapBytesPeak;
-  std::set<const void*> environmentBlocks;
+  std::map<const void*, SIZE_T> environmentBlocks;  // block -> bytes
   std::set<HANDLE> processHandles;
   std::set<HANDLE> threadHandles;
   std::uintptr_t nextHandle;

@@ -123,7 +123,8 @@ int WINAPI CompareStringA(LCID locale, DWORD flags, LPCSTR first,
     SimLog(SimService::CompareStringA, true, first);
     return 0;
   }
-  if (locale != LOCALE_USER_DEFAULT || (flags & ~NORM_IGNORECASE) != 0 ||
+  if (locale != LOCALE_USER_DEFAULT ||
+      (flags & ~static_cast<DWORD>(NORM_IGNORECASE)) != 0 ||
       first == nullptr || second == nullptr || firstCount < -1 ||
       secondCount < -1) {
     SimFault("CompareStringA: a parameter the launcher never passes");
