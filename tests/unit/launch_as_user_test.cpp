@@ -67,27 +67,8 @@ void ExpectOnlyCbSet(const STARTUPINFOW& s) {
   EXPECT_EQ(s.hStdError, nullptr);
 }
 
-struct HandleCall {
-  SimService service;
-  const void* handle;
-  bool operator==(const HandleCall& other) const {
-    return service == other.service && handle == other.handle;
-  }
-};
-
-std::ostream& operator<<(std::ostream& out, const HandleCall& call) {
-  return out << SimServiceName(call.service) << "(" << call.handle << ")";
-}
-
-std::vector<HandleCall> HandleCalls() {
-  std::vector<HandleCall> calls;
-  for (const SimEvent& event : SimEvents()) {
-    if (event.service == SimService::CloseHandle ||
-        event.service == SimService::WaitForSingleObject) {
-      calls.push_back(HandleCall{event.service, event.object});
-    }
-  }
-  return calls;
+std::vector<ServiceCall> HandleCalls() {
+  return CallsOf({SimService::CloseHandle, SimService::WaitForSingleObject});
 }
 
 class LaunchAsUserTest : public SimFixture {};
@@ -139,7 +120,7 @@ TEST_F(LaunchAsUserTest, Table) {
     ASSERT_TRUE(call.succeeded);
     HANDLE thread = call.handedOut.hThread;
     HANDLE process = call.handedOut.hProcess;
-    std::vector<HandleCall> expected = {{SimService::CloseHandle, thread}};
+    std::vector<ServiceCall> expected = {{SimService::CloseHandle, thread}};
     if (c.wait) expected.push_back({SimService::WaitForSingleObject, process});
     expected.push_back({SimService::CloseHandle, process});
     EXPECT_EQ(HandleCalls(), expected);
@@ -221,7 +202,7 @@ TEST_F(LaunchAsUserTest, FailingWaitOrCloseStillStarted) {
 
     ASSERT_EQ(SimLogonCalls().size(), 1u);
     const PROCESS_INFORMATION& handed = SimLogonCalls()[0].handedOut;
-    std::vector<HandleCall> expected = {
+    std::vector<ServiceCall> expected = {
         {SimService::CloseHandle, handed.hThread},
         {SimService::WaitForSingleObject, handed.hProcess},
         {SimService::CloseHandle, handed.hProcess},

@@ -58,28 +58,13 @@ const void* Resolve(const Held& held, const std::vector<const void*>& heap,
   return index < from.size() ? from[index] : nullptr;
 }
 
-struct Release {
-  SimService service;
-  const void* object;
-  bool operator==(const Release& other) const {
-    return service == other.service && object == other.object;
-  }
-};
-
-std::ostream& operator<<(std::ostream& out, const Release& release) {
-  return out << SimServiceName(release.service) << "(" << release.object << ")";
-}
-
-std::vector<Release> Releases() {
-  std::vector<Release> releases;
+std::vector<ServiceCall> Releases() {
   for (const SimEvent& event : SimEvents()) {
-    if (event.service == SimService::HeapFree ||
-        event.service == SimService::FreeEnvironmentStringsA) {
-      EXPECT_FALSE(event.failed) << SimServiceName(event.service);
-      releases.push_back(Release{event.service, event.object});
-    }
+    EXPECT_FALSE(event.failed && (event.service == SimService::HeapFree ||
+                                  event.service == SimService::FreeEnvironmentStringsA))
+        << SimServiceName(event.service);
   }
-  return releases;
+  return CallsOf({SimService::HeapFree, SimService::FreeEnvironmentStringsA});
 }
 
 class ReleaseTest : public SimFixture {};
@@ -95,9 +80,9 @@ TEST_F(ReleaseTest, OrderAndWhatStays) {
     std::vector<const void*> heap = ObjectsOf(SimService::HeapAlloc);
     std::vector<const void*> environment =
         ObjectsOf(SimService::GetEnvironmentStrings);
-    std::vector<Release> expected;
+    std::vector<ServiceCall> expected;
     for (const Held& held : c.released) {
-      expected.push_back(Release{held.service, Resolve(held, heap, environment)});
+      expected.push_back(ServiceCall{held.service, Resolve(held, heap, environment)});
     }
     EXPECT_EQ(Releases(), expected);
 

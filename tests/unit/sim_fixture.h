@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -75,6 +77,31 @@ inline std::vector<const void*> ObjectsOf(SimService service) {
     if (!event.failed) objects.push_back(event.object);
   }
   return objects;
+}
+
+// One call of a service, about one object: sequences of these show the order
+// of releases, closes and waits.
+struct ServiceCall {
+  SimService service;
+  const void* object;
+  bool operator==(const ServiceCall& other) const {
+    return service == other.service && object == other.object;
+  }
+};
+
+inline std::ostream& operator<<(std::ostream& out, const ServiceCall& call) {
+  return out << SimServiceName(call.service) << "(" << call.object << ")";
+}
+
+// The calls of any of services, in call order, failed ones included.
+inline std::vector<ServiceCall> CallsOf(std::initializer_list<SimService> services) {
+  std::vector<ServiceCall> calls;
+  for (const SimEvent& event : SimEvents()) {
+    for (SimService service : services) {
+      if (event.service == service) calls.push_back(ServiceCall{service, event.object});
+    }
+  }
+  return calls;
 }
 
 inline bool AllZero(const unsigned char* bytes, SIZE_T size) {
