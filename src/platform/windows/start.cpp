@@ -5,7 +5,11 @@
 
 // The compiler may emit calls to memset for zero-filled records; without a
 // C runtime we provide it. The volatile store keeps the compiler from
-// turning the loop back into a call to memset.
+// turning the loop back into a call to memset; MSVC must be told that memset
+// is ours and not its intrinsic.
+#ifdef _MSC_VER
+#pragma function(memset)
+#endif
 extern "C" void* memset(void* block, int value, size_t bytes) {
   volatile unsigned char* cursor = static_cast<unsigned char*>(block);
   while (bytes-- != 0) *cursor++ = static_cast<unsigned char>(value);
