@@ -2,6 +2,7 @@
 #pragma once
 
 #include <map>
+#include <unordered_map>
 #include <set>
 #include <string>
 #include <vector>
@@ -28,7 +29,9 @@ struct SimState {
   std::vector<SimMessageBox> messageBoxes;
   std::vector<std::string> faults;
 
-  std::map<const void*, SIZE_T> blocks;
+  // Hashed: a run with thousands of repeated options keeps thousands of
+  // blocks live, and the ledger must not make its cost grow faster than them.
+  std::unordered_map<const void*, SIZE_T> blocks;
   SIZE_T heapBytesLive;
   SIZE_T heapBytesPeak;
   std::map<const void*, SIZE_T> environmentBlocks;  // block -> bytes

@@ -176,10 +176,11 @@ int WINAPI MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text,
     SetLastError(ERROR_INVALID_PARAMETER);
     return 0;
   }
-  // With -1 the terminating zero is converted and counted too.
+  // With -1 the terminating zero is converted and counted too. As on
+  // Windows, a buffer that turns out too small holds what fitted.
   int left = count == -1 ? static_cast<int>(std::strlen(text)) + 1 : count;
   const BYTE* bytes = reinterpret_cast<const BYTE*>(text);
-  std::u16string units;
+  int units = 0;
   while (left > 0) {
     int used = 0;
     int unit = DecodeCharacter(bytes, left, &used);
@@ -188,19 +189,19 @@ int WINAPI MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text,
       SetLastError(ERROR_NO_UNICODE_TRANSLATION);
       return 0;
     }
-    units.push_back(static_cast<char16_t>(unit));
+    if (capacity != 0) {
+      if (units == capacity) {
+        SimLog(SimService::MultiByteToWideChar, true, text);
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return 0;
+      }
+      output[units] = static_cast<char16_t>(unit);
+    }
+    ++units;
     bytes += used;
     left -= used;
   }
-  if (capacity != 0 && static_cast<int>(units.size()) > capacity) {
-    SimLog(SimService::MultiByteToWideChar, true, text);
-    SetLastError(ERROR_INSUFFICIENT_BUFFER);
-    return 0;
-  }
-  if (capacity != 0) {
-    std::memcpy(output, units.data(), units.size() * sizeof(char16_t));
-  }
   SimLog(SimService::MultiByteToWideChar, false, text);
   SimEndCall(SimService::MultiByteToWideChar);
-  return static_cast<int>(units.size());
+  return units;
 }
