@@ -52,5 +52,22 @@ else()
                          -fno-asynchronous-unwind-tables)
 endif()
 
+# The smallest program the same toolchain makes, bare and with velmora.exe's
+# imports and resources, for scripts/bench to measure velmora.exe's start-up
+# against.
+add_executable(velmora_empty WIN32 bench/windows/empty_start.cpp)
+velmora_freestanding(velmora_empty EmptyStart windows)
+target_link_libraries(velmora_empty PRIVATE kernel32)
+
+add_executable(velmora_empty_imports WIN32
+  bench/windows/empty_start.cpp
+  src/platform/windows/velmora.rc
+)
+target_compile_definitions(velmora_empty_imports PRIVATE VELMORA_SAME_IMPORTS)
+target_include_directories(velmora_empty_imports PRIVATE
+  src/platform/windows ${velmora_generated})
+velmora_freestanding(velmora_empty_imports EmptyStart windows)
+target_link_libraries(velmora_empty_imports PRIVATE kernel32 user32 advapi32)
+
 enable_testing()
 add_subdirectory(tests/e2e)
