@@ -17,7 +17,8 @@ DWORD LaunchAsUser(const LaunchRequest* request) {
       request->command, 0, request->environment, nullptr, &startup, &process);
   if (!started) return GetFailureStatus();
 
-  // The thread handle is closed first: we never use it.
+  // The thread handle is closed first: we never use it. The closes' results
+  // are not read: the command has started, and that is the outcome.
   CloseHandle(process.hThread);
   if (request->wait) {
     // The result is not read: the started program's outcome is its own.

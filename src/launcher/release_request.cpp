@@ -7,7 +7,8 @@ void ErasePassword(WCHAR* password) {
 }
 
 // The user buffer is released through its start: when the value named a
-// domain before a backslash, user points into the middle of it.
+// domain before a backslash, user points into the middle of it. The results
+// are not read: the run's outcome is settled and the process is about to end.
 void ReleaseRequest(LaunchRequest* request) {
   HANDLE heap = GetProcessHeap();
   if (request->userBuffer != nullptr) HeapFree(heap, 0, request->userBuffer);
