@@ -130,7 +130,7 @@ TEST_F(LaunchAsUserTest, Table) {
     EXPECT_TRUE(SimOpenHandles().empty());
 
     ReleaseRequest(&request);
-    for (const std::string& fault : SimFaults()) ADD_FAILURE() << fault;
+    ExpectNoFaults();
   }
 }
 
@@ -160,7 +160,7 @@ TEST_F(LaunchAsUserTest, FailedLaunch) {
     EXPECT_TRUE(SimMessageBoxes().empty());
     EXPECT_TRUE(HandleCalls().empty());
     EXPECT_TRUE(SimLiveBlocks().empty());
-    for (const std::string& fault : SimFaults()) ADD_FAILURE() << fault;
+    ExpectNoFaults();
   }
 }
 
@@ -209,7 +209,7 @@ TEST_F(LaunchAsUserTest, FailingWaitOrCloseStillStarted) {
     };
     EXPECT_EQ(HandleCalls(), expected);
     EXPECT_TRUE(SimMessageBoxes().empty());
-    for (const std::string& fault : SimFaults()) ADD_FAILURE() << fault;
+    ExpectNoFaults();
   }
 }
 

@@ -98,7 +98,7 @@ TEST_F(ReleaseTest, OrderAndWhatStays) {
     EXPECT_EQ(std::set<const void*>(environmentBlocks.begin(),
                                     environmentBlocks.end()),
               liveEnvironment);
-    for (const std::string& fault : SimFaults()) ADD_FAILURE() << fault;
+    ExpectNoFaults();
   }
 }
 
@@ -142,7 +142,7 @@ TEST_F(ReleaseTest, PasswordZeroedBeforeRelease) {
       EXPECT_TRUE(AllZero(event.contents.data(), event.contents.size()));
     }
     EXPECT_TRUE(found);
-    for (const std::string& fault : SimFaults()) ADD_FAILURE() << fault;
+    ExpectNoFaults();
   }
 }
 

@@ -13,11 +13,16 @@
 #include "launcher/launcher.h"
 #include "platform/sim/sim_control.h"
 
+// Every misuse of the platform that the simulation saw, as a test failure.
+inline void ExpectNoFaults() {
+  for (const std::string& fault : SimFaults()) ADD_FAILURE() << fault;
+}
+
 class SimFixture : public ::testing::Test {
  protected:
   void SetUp() override { SimReset(); }
   void TearDown() override {
-    for (const std::string& fault : SimFaults()) ADD_FAILURE() << fault;
+    ExpectNoFaults();
     SimReset();
   }
 };

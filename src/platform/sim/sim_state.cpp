@@ -19,16 +19,20 @@ static_assert(sizeof(kServiceNames) / sizeof(kServiceNames[0]) ==
 
 const char kDefaultEnvironment[] = "PATH=C:\\Windows\\system32\0TEMP=C:\\Temp\0";
 
+// A process as it starts: code page 1252, the default environment, nothing
+// scripted or recorded.
+SimState FreshState() {
+  SimState fresh{};
+  fresh.codePage = 1252;
+  fresh.environment.assign(kDefaultEnvironment, sizeof(kDefaultEnvironment));
+  fresh.nextHandle = 0x100;
+  return fresh;
+}
+
 }  // namespace
 
 SimState& Sim() {
-  static SimState state = [] {
-    SimState fresh{};
-    fresh.codePage = 1252;
-    fresh.environment.assign(kDefaultEnvironment, sizeof(kDefaultEnvironment));
-    fresh.nextHandle = 0x100;
-    return fresh;
-  }();
+  static SimState state = FreshState();
   return state;
 }
 
@@ -48,11 +52,8 @@ void SimReset() {
   // between runs then times the launcher, not the log growing page by page.
   std::vector<SimEvent> events = std::move(sim.events);
   events.clear();
-  sim = SimState{};
+  sim = FreshState();
   sim.events = std::move(events);
-  sim.codePage = 1252;
-  sim.environment.assign(kDefaultEnvironment, sizeof(kDefaultEnvironment));
-  sim.nextHandle = 0x100;
   lastError = 0;
 }
 
